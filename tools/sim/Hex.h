@@ -1,0 +1,7 @@
+#pragma once
+
+#include <string>
+
+#include "Types.h"
+
+std::string toHex(const Bytes& bytes);

@@ -90,6 +90,16 @@ TEST_F(JournalTest, RecordsFollowEachOtherBackToBack)
     EXPECT_EQ(journal[20 + 12], 2);
 }
 
+TEST_F(JournalTest, TheJournalReaderNamesTheOffsetOfATornTail)
+{
+    EXPECT_TRUE(log(1, "first"));
+    EXPECT_TRUE(log(2, "second"));
+    ASSERT_EQ(truncate("/mnt/app/client/hub_events.bin", 20 + 21 - 3), 0);
+    std::string verdict;
+    EXPECT_EQ(journalReaderStatus(SimControl::toolsDir(), verdict), 1);
+    EXPECT_NE(verdict.find("1 whole records; torn or corrupt record at offset 20"), std::string::npos) << verdict;
+}
+
 TEST_F(JournalTest, ANewJournalIsReadableByAllAndWritableByItsOwner)
 {
     const mode_t old = umask(0);

@@ -217,13 +217,3 @@ bool HubResult::wasCollected(const std::string& path) const
 {
     return files.count(path) != 0;
 }
-
-std::string withoutLoaderNotes(const std::string& text)
-{
-    std::istringstream in(text);
-    std::string line, kept;
-    while (std::getline(in, line))
-        if (line.rfind("ERROR: ld.so: object ", 0) != 0)
-            kept += line + "\n";
-    return kept;
-}

@@ -49,9 +49,5 @@ bool sandboxAvailable(std::string& why);
 
 HubResult runInHub(const HubRun& run);
 
-// The stderr of a run under the hub's emulator may carry the host loader's notes
-// on an ARM preload inherited by host tools; they are no output of the program.
-std::string withoutLoaderNotes(const std::string& text);
-
 // Path of a host tool (qor-journal, ...).
 std::string hostTool(const std::string& name);

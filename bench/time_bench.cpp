@@ -55,8 +55,8 @@ int main()
         const double theirsBack = nanosecondsPerCall([&](int i) {
             tm fields = sample;
             fields.tm_sec = i % 60;
-            const long long t = referenceTimegm(&fields);
-            return t;
+            const long long seconds = referenceTimegm(&fields);
+            return seconds;
         });
         printf("%-6s %11.1f ns %11.1f ns %8.2f %11.1f ns %11.1f ns %8.2f\n", year.name, ours, theirs, ours / theirs,
                oursBack, theirsBack, oursBack / theirsBack);

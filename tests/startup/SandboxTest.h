@@ -2,22 +2,15 @@
 
 #include "StartupTest.h"
 
-#include "SimControl.h"
+#include "SimTest.h"
 #include "UsbDrive.h"
 
 #include <cstdlib>
 
 // Tests of the hub's fixed paths: each case runs in a hub sandbox of its own,
 // and is skipped anywhere else so that the host is never touched.
-class SandboxTest : public ::testing::Test {
+class SandboxTest : public SimTest {
 protected:
-    void SetUp() override
-    {
-        if (!SimControl::available())
-            GTEST_SKIP() << "needs the hub sandbox: run inside qor-sandbox";
-        sim.configure(SimControl::Json::object());
-    }
-
     // A shell command of the test's own set-up or check, as root in the sandbox.
     static void shell(const std::string& command)
     {
@@ -36,21 +29,5 @@ protected:
         return texts;
     }
 
-    static std::string stderrOf(const std::function<void()>& action)
-    {
-        testing::internal::CaptureStderr();
-        action();
-        return testing::internal::GetCapturedStderr();
-    }
-
-    static std::string stdoutOf(const std::function<void()>& action)
-    {
-        testing::internal::CaptureStdout();
-        action();
-        fflush(stdout);
-        return testing::internal::GetCapturedStdout();
-    }
-
-    SimControl sim;
     UsbDrive drive;
 };

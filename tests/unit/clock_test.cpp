@@ -38,7 +38,8 @@ TEST(ControllerTime, OnlyTheLow32BitsOfTheControllerTimeCount)
     EXPECT_EQ(orvelTimeToUnixTime(wide), 5115421695LL);
 }
 
-TEST(HubClock, AReadingBecomesControllerTime)
+// A running clock at 13:05:09 on Thursday 7 March 2024.
+HubRTC march7th2024()
 {
     HubRTC rtc;
     rtc.stopped = 0;
@@ -49,6 +50,12 @@ TEST(HubClock, AReadingBecomesControllerTime)
     rtc.month = 3;
     rtc.year = 2024;
     rtc.weekday = 4;
+    return rtc;
+}
+
+TEST(HubClock, AReadingBecomesControllerTime)
+{
+    HubRTC rtc = march7th2024();
     EXPECT_EQ(rtc.asOrvelTime(), 889362309UL);
     rtc.year = 1996;
     rtc.month = 1;
@@ -59,15 +66,7 @@ TEST(HubClock, AReadingBecomesControllerTime)
 
 TEST(HubClock, PrintTimeShowsStateAndReading)
 {
-    HubRTC rtc;
-    rtc.stopped = 0;
-    rtc.second = 9;
-    rtc.minute = 5;
-    rtc.hour = 13;
-    rtc.day = 7;
-    rtc.month = 3;
-    rtc.year = 2024;
-    rtc.weekday = 4;
+    HubRTC rtc = march7th2024();
     testing::internal::CaptureStdout();
     rtc.printTime();
     rtc.stopped = 1;

@@ -9,9 +9,16 @@ if(QOR_SANITIZE)
   endif()
   add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
   add_link_options(-fsanitize=address,undefined)
-  if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
-    # The runtimes linked into each program come first whatever a run preloads
-    # (libfaketime in the long-pause tests), as AddressSanitizer requires.
-    add_link_options(-static-libasan -static-libubsan)
+endif()
+
+# QOR_FUZZ=ON (clang only) instruments the whole tree for libFuzzer's coverage
+# and builds the fuzz targets of tests/fuzz as libFuzzer programs (target
+# qor-fuzzers); scripts/fuzz makes such a build in build/fuzz.
+option(QOR_FUZZ "Build the fuzz targets with libFuzzer (clang)" OFF)
+
+if(QOR_FUZZ)
+  if(NOT CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+    message(FATAL_ERROR "QOR_FUZZ needs clang (CXX=clang++)")
   endif()
+  add_compile_options(-fsanitize=fuzzer-no-link)
 endif()

@@ -1,5 +1,6 @@
 #include "PrintKeypad.h"
 
+#include "HubJournal.h"
 #include "SerialComm.h"
 #include "misc.h"
 #include "pivotal_gmtime_r.h"
@@ -42,10 +43,13 @@ void reportFailure(const char* message)
     std::cerr << "FSKP: " << message << std::endl;
 }
 
-// One exchange of a request without payload on an open port.
+// One exchange of a request without payload on an open port. The reply's
+// payload starts zeroed: its callers read fixed positions without testing the
+// reply's length, and a short reply must not hand them stale stack bytes.
 bool exchange(SerialIO port, unsigned char code, unsigned char sub, SerialPacket& reply,
               unsigned short param1 = 0)
 {
+    std::memset(reply.payload, 0, sizeof reply.payload);
     SerialPacket request;
     request.commandCode = code;
     request.subCommand = sub;
@@ -381,9 +385,9 @@ bool syncSysClock()
 const char* const HUB_EVENTS_PATH = "/mnt/app/client/hub_events.bin";
 
 namespace {
-const int MAX_EVENT_TEXT = 255;
 const int RECORD_HEADER_BYTES = 8;
 const int RECORD_FIXED_BODY_BYTES = 7;
+static_assert(HUB_EVENT_RECORD_MAX == RECORD_HEADER_BYTES + RECORD_FIXED_BODY_BYTES + HUB_EVENT_TEXT_MAX, "record size");
 
 #ifdef QOR_JOURNAL_UTC_OFFSET
 const char* const CLIENT_CONFIG_PATH = "/mnt/app/client/config.properties";
@@ -405,19 +409,12 @@ int readUTCOffset()
     (void)ignored;
     fclose(file);
 
-    long offset = 0;
-    char* key = strstr(buffer, "utc-offset=");
-    char* lineEnd = key != nullptr ? strchr(key + 11, '\n') : nullptr;
-    if (lineEnd != nullptr && lineEnd != key + 11) {
-        *lineEnd = 0;
-        offset = strtol(key + 11, nullptr, 10);
-        if (offset < -MAX_UTC_OFFSET || offset > MAX_UTC_OFFSET) {
-            fprintf(stderr, "invalid UTC offset\n");
-            offset = 0;
-        }
-    }
+    bool outOfRange = false;
+    const int offset = utcOffsetOfConfig(buffer, &outOfRange);
+    if (outOfRange)
+        fprintf(stderr, "invalid UTC offset\n");
     free(buffer);
-    return static_cast<int>(offset);
+    return offset;
 }
 
 unsigned long applyUTCOffset(unsigned long time, int offset)
@@ -455,9 +452,32 @@ void putBigEndian(unsigned char* at, uint32_t value, int bytes)
     }
 }
 
-// "@QOR", body length, body checksum, then the body: time, event, 0xFF, n, text.
-int buildRecord(unsigned char* record, uint32_t time, int event, const char* text, int n)
+}  // namespace
+
+#ifdef QOR_JOURNAL_UTC_OFFSET
+int utcOffsetOfConfig(char* text, bool* outOfRange)
 {
+    *outOfRange = false;
+    char* key = strstr(text, "utc-offset=");
+    char* lineEnd = key != nullptr ? strchr(key + 11, '\n') : nullptr;
+    if (lineEnd == nullptr || lineEnd == key + 11)
+        return 0;
+    *lineEnd = 0;
+    const long offset = strtol(key + 11, nullptr, 10);
+    if (offset < -MAX_UTC_OFFSET || offset > MAX_UTC_OFFSET) {
+        *outOfRange = true;
+        return 0;
+    }
+    return static_cast<int>(offset);
+}
+#endif
+
+int buildHubEventRecord(unsigned char* record, uint32_t time, int event, const char* text)
+{
+    if (text == nullptr)
+        text = "";
+    const size_t textLength = strlen(text);
+    const int n = textLength > HUB_EVENT_TEXT_MAX ? HUB_EVENT_TEXT_MAX : static_cast<int>(textLength);
     unsigned char* body = record + RECORD_HEADER_BYTES;
     const int length = n + RECORD_FIXED_BODY_BYTES;
     putBigEndian(body, time, 4);
@@ -470,6 +490,8 @@ int buildRecord(unsigned char* record, uint32_t time, int event, const char* tex
     putBigEndian(record + 6, CRC16(body, static_cast<unsigned short>(length)), 2);
     return length + RECORD_HEADER_BYTES;
 }
+
+namespace {
 
 // One write of the whole record; a partial one is cut away again, so the
 // journal stays a sequence of whole records.
@@ -503,10 +525,8 @@ bool logHubEvent(int event, const char* text)
 #endif
     if (text == nullptr)
         text = "";
-    const size_t length = strlen(text);
-    const int n = length > MAX_EVENT_TEXT ? MAX_EVENT_TEXT : static_cast<int>(length);
-    unsigned char record[RECORD_HEADER_BYTES + RECORD_FIXED_BODY_BYTES + MAX_EVENT_TEXT];
-    const int recordLength = buildRecord(record, time, event, text, n);
+    unsigned char record[HUB_EVENT_RECORD_MAX];
+    const int recordLength = buildHubEventRecord(record, time, event, text);
 
     const int fd = open(HUB_EVENTS_PATH, O_RDWR | O_CREAT | O_APPEND | O_SYNC, 0644);
     if (fd < 0) {

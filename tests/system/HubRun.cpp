@@ -79,16 +79,31 @@ std::vector<std::string> splitWords(const std::string& text)
     return words;
 }
 
+bool underValgrind()
+{
+    return env("QOR_VALGRIND") == "1" && env("QOR_EMULATOR").empty();
+}
+
 // The program as the sandbox must start it: under the emulator for the hub's
-// build, under libfaketime when its sleeps are to run fast.
+// build, under libfaketime when its sleeps are to run fast, and with
+// QOR_VALGRIND=1 (native builds) under Valgrind's memcheck, which fails the run
+// with status 99 on any memory error or definitely lost block.
 std::vector<std::string> programCommand(const HubRun& run)
 {
     const std::vector<std::string> emulator = splitWords(env("QOR_EMULATOR"));
     const std::string program = env("QOR_PROGRAMS") + "/" + run.command[0];
     std::vector<std::string> argv;
     if (emulator.empty()) {
+        // A sanitized program wants its runtime first among its libraries; a
+        // preloaded libfaketime before it does no harm.
         if (!run.speedUp.empty())
-            argv = {"env", "FAKETIME=+0 " + run.speedUp, "LD_PRELOAD=" + env("QOR_FAKETIME_LIB")};
+            argv = {"env", "FAKETIME=+0 " + run.speedUp, "LD_PRELOAD=" + env("QOR_FAKETIME_LIB"),
+                    "ASAN_OPTIONS=" + env("ASAN_OPTIONS") + ":verify_asan_link_order=0"};
+        if (underValgrind())
+            argv.insert(argv.end(), {"valgrind", "--quiet", "--error-exitcode=99", "--leak-check=full",
+                                     "--errors-for-leak-kinds=definite", "--show-leak-kinds=definite",
+                                     "--child-silent-after-fork=yes",
+                                     std::string("--suppressions=") + QOR_VALGRIND_SUPPRESSIONS});
     } else {
         argv = emulator;
         if (!run.speedUp.empty())
@@ -144,12 +159,17 @@ HubResult runInHub(const HubRun& run)
 
     std::vector<std::string> argv = {hostTool("qor-sandbox"), "--results", resultsDir, "--sim-config",
                                      dir + "/sim-config.json", "--keep", env("QOR_PROGRAMS"), "--keep", dir};
+    if (underValgrind()) {
+        const std::string suppressions = QOR_VALGRIND_SUPPRESSIONS;
+        argv.insert(argv.end(), {"--keep", suppressions.substr(0, suppressions.rfind('/'))});
+    }
     argv.insert(argv.end(), run.sandboxOptions.begin(), run.sandboxOptions.end());
     argv.push_back("--");
     // The program's own streams go to files inside the sandbox's results, so
     // that the sandbox's own messages stay apart.
     std::ostringstream limit;
-    limit << run.limitSeconds;
+    // Memcheck runs a program many times slower: more time before it counts as hung.
+    limit << run.limitSeconds * (underValgrind() ? 2 : 1);
     const std::string script = (run.setup.empty() ? "" : run.setup + "\n") +
                                "exec timeout --signal=KILL " + limit.str() + " \"$@\" >" + dir +
                                "/program.out 2>" + dir + "/program.err";

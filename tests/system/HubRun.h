@@ -47,6 +47,9 @@ struct HubResult {
 // Skips the calling test when the sandbox cannot be made here (fails under CI=true).
 bool sandboxAvailable(std::string& why);
 
+// With QOR_VALGRIND=1 in the environment, a native build's program runs under
+// Valgrind's memcheck: a memory error or a definitely lost block makes its
+// status 99.
 HubResult runInHub(const HubRun& run);
 
 // Path of a host tool (qor-journal, ...).

@@ -140,6 +140,22 @@ TEST_F(QorutilTest, KeypadTextsTravelAsRawBytesWithoutAShell)
     }
 }
 
+// The identifier and the version are read from fixed payload positions whatever
+// the reply's length: positions a short reply does not carry read as 0, never as
+// stale memory (under QOR_VALGRIND=1 such a read also fails the run).
+TEST_F(QorutilTest, ShortRepliesGiveZeroBytesInTheIdAndTheVersion)
+{
+    const HubResult shortIdentity = qorutil({}, {{"identity_length", 1}});
+    EXPECT_EQ(shortIdentity.status, 0);
+    EXPECT_EQ(shortIdentity.out, "H0ABC0100\n") << shortIdentity.err;
+    const HubResult noBootInfo = qorutil({}, {{"bootinfo_length", 0}});
+    EXPECT_EQ(noBootInfo.status, 0);
+    EXPECT_EQ(noBootInfo.out, "H0000007F\n") << noBootInfo.err;
+    const HubResult noIdentity = qorutil({"--fwver"}, {{"identity_length", 0}});
+    EXPECT_EQ(noIdentity.status, 0);
+    EXPECT_EQ(noIdentity.out, "0\n") << noIdentity.err;
+}
+
 TEST_F(QorutilTest, BootInfoIsPrinted)
 {
     const HubResult result = qorutil({"--redboot-info"}, {{"mac", "00:11:22:0a:bc:01"}});

@@ -1,6 +1,6 @@
 // qor-journal: lists the records of a hub event journal for people, checks
 // each record's checksum and reports a torn or corrupt tail by its offset.
-#include "Crc16.h"
+#include "JournalReader.h"
 
 #include <nlohmann/json.hpp>
 
@@ -15,75 +15,6 @@
 namespace {
 
 const long long CONTROLLER_EPOCH = 820454400;  // 1996-01-01 00:00:00 UTC
-const size_t HEADER_BYTES = 8;
-const size_t FIXED_BODY_BYTES = 7;
-
-struct Record {
-    size_t offset;
-    uint32_t time;
-    int event;
-    std::string text;
-};
-
-struct Reading {
-    std::vector<Record> records;
-    size_t end = 0;       // where reading stopped
-    std::string problem;  // empty when every byte belonged to a whole record
-};
-
-unsigned bigEndian(const unsigned char* at, int bytes)
-{
-    unsigned value = 0;
-    for (int i = 0; i < bytes; ++i)
-        value = value << 8 | at[i];
-    return value;
-}
-
-// Why the record at `at` is not whole, or empty when it is.
-std::string checkRecord(const std::vector<unsigned char>& file, size_t at)
-{
-    const size_t left = file.size() - at;
-    if (left < HEADER_BYTES)
-        return "header incomplete (" + std::to_string(left) + " of 8 bytes)";
-    if (file[at] != '@' || file[at + 1] != 'Q' || file[at + 2] != 'O' || file[at + 3] != 'R')
-        return "no \"@QOR\" magic";
-    const size_t length = bigEndian(&file[at + 4], 2);
-    if (length < FIXED_BODY_BYTES)
-        return "body length " + std::to_string(length) + " is below 7";
-    if (left - HEADER_BYTES < length)
-        return "body incomplete (" + std::to_string(left - HEADER_BYTES) + " of " + std::to_string(length) +
-               " bytes)";
-    const unsigned stored = bigEndian(&file[at + 6], 2);
-    const unsigned computed = crc16(&file[at + HEADER_BYTES], length);
-    if (stored != computed) {
-        char text[64];
-        snprintf(text, sizeof text, "checksum %04X, body gives %04X", stored, computed);
-        return text;
-    }
-    if (file[at + 13] != 0xFF)
-        return "byte 13 is not 0xFF";
-    if (file[at + 14] + FIXED_BODY_BYTES != length)
-        return "text length " + std::to_string(file[at + 14]) + " does not fit body length " + std::to_string(length);
-    return "";
-}
-
-Reading readJournal(const std::vector<unsigned char>& file)
-{
-    Reading reading;
-    size_t at = 0;
-    while (at < file.size()) {
-        reading.problem = checkRecord(file, at);
-        if (!reading.problem.empty())
-            break;
-        const size_t length = bigEndian(&file[at + 4], 2);
-        const unsigned char* body = &file[at + HEADER_BYTES];
-        reading.records.push_back({at, bigEndian(body, 4), body[4],
-                                   std::string(body + FIXED_BODY_BYTES, body + length)});
-        at += HEADER_BYTES + length;
-    }
-    reading.end = at;
-    return reading;
-}
 
 std::string utcOf(uint32_t controllerTime)
 {
@@ -124,9 +55,9 @@ std::string hexOf(const std::string& bytes)
     return hex;
 }
 
-void printText(const Reading& reading, size_t fileSize)
+void printText(const JournalReading& reading, size_t fileSize)
 {
-    for (const Record& r : reading.records)
+    for (const JournalRecord& r : reading.records)
         printf("%6zu  event %3d  time %10u  %s  \"%s\"\n", r.offset, r.event, r.time, utcOf(r.time).c_str(),
                printable(r.text).c_str());
     if (reading.problem.empty())
@@ -136,9 +67,9 @@ void printText(const Reading& reading, size_t fileSize)
                reading.problem.c_str());
 }
 
-void printJson(const Reading& reading, size_t fileSize)
+void printJson(const JournalReading& reading, size_t fileSize)
 {
-    for (const Record& r : reading.records) {
+    for (const JournalRecord& r : reading.records) {
         nlohmann::json line = {{"offset", r.offset},  {"event", r.event},           {"time", r.time},
                                {"utc", utcOf(r.time)}, {"text_hex", hexOf(r.text)}, {"text", printable(r.text)}};
         printf("%s\n", line.dump().c_str());
@@ -169,7 +100,7 @@ int main(int argc, char** argv)
         return 2;
     }
     const std::vector<unsigned char> file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    const Reading reading = readJournal(file);
+    const JournalReading reading = readJournal(file);
     if (json)
         printJson(reading, file.size());
     else
